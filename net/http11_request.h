@@ -1,0 +1,50 @@
+// One HTTP/1.1 exchange at a time over plain TCP on port 80, with a cookie store.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/text_buffer.h"
+#include "net/growing_char_buffer.h"
+#include "net/tcp_socket.h"
+
+namespace net {
+
+class Http11Request {
+ public:
+  enum Kind : std::int32_t { Head = 0, Get = 1, Post = 2 };
+
+  static constexpr int kCookieSlots = 8;
+  static constexpr int kCookieSize = 1024;
+
+  Http11Request() = default;
+  ~Http11Request();
+  Http11Request(const Http11Request&) = delete;
+  Http11Request& operator=(const Http11Request&) = delete;
+
+  // Starts a connection attempt; the caller then pumps update() while `connection` is set.
+  bool request(Kind kind, const char* url);
+  // One pump step. False when this step made the request fail.
+  bool update();
+
+  GrowingCharBuffer response;
+  std::unique_ptr<TcpSocket> connection;
+  TextBuffer url;
+  TextBuffer body;
+  Kind kind = Get;
+  char cookies[kCookieSlots][kCookieSize];
+  std::uint8_t cookieCount = 0;
+  bool sent = false;
+
+  int _sendRequest();
+  void _receiveResponse();
+  void _captureCookies();
+  void _cookieHeaders(TextBuffer& target) const;
+  const char* _contentHeaders() const;
+  static const char* _extractHost(const char* url);
+
+ private:
+  void _dropConnection();
+};
+
+}  // namespace net

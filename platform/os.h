@@ -1,0 +1,25 @@
+// The one header through which the system reaches the operating system.
+//
+// System code is written against the Windows names (WinSock 1.1, the shell, the kernel and
+// the Microsoft C run-time). On Windows they come from the system headers; elsewhere from
+// our own stand-ins under platform/posix/, which behave the way the launcher relies on.
+#pragma once
+
+#ifdef _WIN32
+// winsock.h must come before windows.h, which would otherwise pick its own socket header.
+#include <winsock.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <shellapi.h>
+#include <io.h>
+#include <direct.h>
+#include <sys/types.h>
+#include <sys/stat.h>
+#include <time.h>
+#else
+#include "platform/posix/winsock.h"
+#include "platform/posix/kernel.h"
+#include "platform/posix/shell.h"
+#include "platform/posix/crt.h"
+#include "platform/posix/files.h"
+#endif
