@@ -1,6 +1,7 @@
 // One HTTP/1.1 exchange at a time over plain TCP on port 80, with a cookie store.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +17,11 @@ class Http11Request {
 
   static constexpr int kCookieSlots = 8;
   static constexpr int kCookieSize = 1024;
+  static constexpr unsigned short kPort = 80;
+
+  // An exchange that makes no progress (connection not up, no byte received) for this long
+  // fails, so a silent server cannot hold the caller's loop forever.
+  static int stallLimitMs;
 
   Http11Request() = default;
   ~Http11Request();
@@ -37,7 +43,8 @@ class Http11Request {
   bool sent = false;
 
   int _sendRequest();
-  void _receiveResponse();
+  // False when the answer would pass the buffer's cap; the step then fails.
+  bool _receiveResponse();
   void _captureCookies();
   void _cookieHeaders(TextBuffer& target) const;
   const char* _contentHeaders() const;
@@ -45,6 +52,8 @@ class Http11Request {
 
  private:
   void _dropConnection();
+
+  std::chrono::steady_clock::time_point _lastProgress;
 };
 
 }  // namespace net

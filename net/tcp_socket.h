@@ -25,6 +25,9 @@ class TcpSocket {
   // False once the connection has ended; `received` is -1 while nothing has arrived.
   bool recvBuffer(char* destination, int room, int& received);
   PollResult poll();
+  // Waits up to `ms` milliseconds for bytes (or the peer's close) to arrive; true when they
+  // have. Lets a caller that is waiting for the server give up the core between receives.
+  bool waitReadable(int ms);
 
   SOCKET handle = INVALID_SOCKET;
 };

@@ -1,0 +1,125 @@
+#include "net/tcp_socket.h"
+
+#include <cstring>
+
+#include "net/wsa_error.h"
+
+namespace net {
+
+namespace {
+
+// Not const: Windows declares select's time limit as a pointer to non-const.
+timeval limitOf(int ms) {
+  timeval limit;
+  limit.tv_sec = ms / 1000;
+  limit.tv_usec = (ms % 1000) * 1000;
+  return limit;
+}
+
+}  // namespace
+
+TcpSocket::~TcpSocket() {
+  if (handle == INVALID_SOCKET) return;
+  shutdown(handle, SD_SEND);
+  // Takes only what has already arrived: the handle is non-blocking.
+  char scratch[512];
+  for (;;) {
+    const int n = recv(handle, scratch, sizeof(scratch), 0);
+    if (n == 0 || n == SOCKET_ERROR) break;
+  }
+  closesocket(handle);
+  handle = INVALID_SOCKET;
+}
+
+bool TcpSocket::init() {
+  handle = socket(AF_INET, SOCK_STREAM, 0);
+  if (handle == INVALID_SOCKET) {
+    utils::echoWSAError("net::TcpSocket::init", "socket()");
+    return false;
+  }
+  u_long nonBlocking = 1;
+  if (ioctlsocket(handle, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
+    utils::echoWSAError("net::TcpSocket::init", "ioctlsocket()");
+    return false;
+  }
+  return true;
+}
+
+bool TcpSocket::connect(const char* host, unsigned short port) {
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof(address));
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = inet_addr(host);
+  if (address.sin_addr.s_addr == INADDR_NONE) {
+    // An unknown name keeps INADDR_NONE; the connect below then reports the failure.
+    hostent* entry = gethostbyname(host);
+    if (entry != nullptr && entry->h_addr_list[0] != nullptr) {
+      std::memcpy(&address.sin_addr.s_addr, entry->h_addr_list[0], sizeof(address.sin_addr.s_addr));
+    }
+  }
+  if (::connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) ==
+      SOCKET_ERROR) {
+    const int err = WSAGetLastError();
+    utils::echoWSAError("net::TcpSocket::connect", "connect()");
+    return err == WSAEWOULDBLOCK;
+  }
+  return true;
+}
+
+bool TcpSocket::sendBuffer(const char* data, int size) {
+  if (handle == INVALID_SOCKET) return false;
+  int sentCount = 0;
+  while (sentCount < size) {
+    const int n = send(handle, data + sentCount, size - sentCount, 0);
+    if (n != SOCKET_ERROR) {
+      sentCount += n;
+      continue;
+    }
+    const int err = WSAGetLastError();
+    utils::echoWSAError("net::TcpSocket::sendBuffer", "send()");
+    if (err != WSAEWOULDBLOCK) return false;
+  }
+  return true;
+}
+
+bool TcpSocket::recvBuffer(char* destination, int room, int& received) {
+  if (handle == INVALID_SOCKET) {
+    received = 0;
+    return false;
+  }
+  const int n = recv(handle, destination, room, 0);
+  received = n;
+  if (n == SOCKET_ERROR) {
+    const int err = WSAGetLastError();
+    utils::echoWSAError("net::TcpSocket::recvBuffer", "recv()");
+    return err == WSAEWOULDBLOCK;
+  }
+  return n != 0;
+}
+
+PollResult TcpSocket::poll() {
+  fd_set writeSet;
+  fd_set exceptSet;
+  FD_ZERO(&writeSet);
+  FD_ZERO(&exceptSet);
+  FD_SET(handle, &writeSet);
+  FD_SET(handle, &exceptSet);
+  timeval limit = limitOf(1);
+  select(0, nullptr, &writeSet, &exceptSet, &limit);
+  if (FD_ISSET(handle, &writeSet)) return Writable;
+  if (FD_ISSET(handle, &exceptSet)) return Error;
+  return Idle;
+}
+
+bool TcpSocket::waitReadable(int ms) {
+  if (handle == INVALID_SOCKET) return false;
+  fd_set readSet;
+  FD_ZERO(&readSet);
+  FD_SET(handle, &readSet);
+  timeval limit = limitOf(ms);
+  if (select(0, &readSet, nullptr, nullptr, &limit) == SOCKET_ERROR) return false;
+  return FD_ISSET(handle, &readSet) != 0;
+}
+
+}  // namespace net
