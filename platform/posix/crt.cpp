@@ -1,5 +1,6 @@
 #include "platform/posix/crt.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,8 +60,23 @@ errno_t fopen_s(FILE** stream, const char* path, const char* mode) {
   if (stream == nullptr) return EINVAL;
   *stream = nullptr;
   if (path == nullptr || mode == nullptr) return EINVAL;
+  errno = 0;
   FILE* opened = std::fopen(path, mode);
   if (opened == nullptr) return errno != 0 ? errno : EINVAL;
+  // The Microsoft run-time refuses to open a directory as a file stream; glibc does not.
+  struct stat status;
+  if (fstat(fileno(opened), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(opened);
+    return EACCES;
+  }
   *stream = opened;
   return 0;
+}
+
+std::int64_t _ftelli64(FILE* stream) {
+  if (stream == nullptr) {
+    errno = EINVAL;
+    return -1;
+  }
+  return static_cast<std::int64_t>(ftello(stream));
 }
