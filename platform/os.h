@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 // winsock.h must come before windows.h, which would otherwise pick its own socket header.
+// clang-format off
 #include <winsock.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -16,6 +17,13 @@
 #include <sys/types.h>
 #include <sys/stat.h>
 #include <time.h>
+// clang-format on
+// winsock.h leaves the directions of shutdown() to winsock2.h; the values are the same.
+#ifndef SD_SEND
+#define SD_RECEIVE 0
+#define SD_SEND 1
+#define SD_BOTH 2
+#endif
 #else
 #include "platform/posix/winsock.h"
 #include "platform/posix/kernel.h"
