@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fs/file_system.h"
-#include "launcher/server_host.h"
+#include "launcher/server.h"
 #include "net/http11_request.h"
 #include "platform/os.h"
 
@@ -108,7 +108,7 @@ class PartFile {
 }  // namespace
 
 RemoteFile::RemoteFile(const char* fileName) : name(fileName) {
-  url.format("http://%s/launcher/%s", LAUNCHER_SERVER_HOST, encodeSpaces(name.chars()));
+  url.format("%s%s", server::kFolderUrl, encodeSpaces(name.chars()));
 }
 
 void RemoteFile::head(net::Http11Request& request) {
