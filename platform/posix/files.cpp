@@ -28,17 +28,16 @@ bool matchesEverything(const char* wildcard) {
   return std::strcmp(wildcard, "*") == 0 || std::strcmp(wildcard, "*.*") == 0;
 }
 
-// Symbolic links are followed, the way Windows reports a directory link as a directory;
-// a dangling link is reported as the link itself.
+// Symbolic links are followed, the way Windows reports a link to a folder as a folder. An
+// entry that cannot be examined (a dangling link, or one gone since it was read) is a plain
+// file of no size.
 void describe(Search* search, const char* name, LPWIN32_FIND_DATAA found) {
   std::memset(found, 0, sizeof(*found));
   std::strncpy(found->cFileName, name, MAX_PATH - 1);
 
   struct stat status;
-  const int folder = dirfd(search->directory);
-  if (fstatat(folder, name, &status, 0) != 0 &&
-      fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-    found->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;  // vanished since it was read
+  if (fstatat(dirfd(search->directory), name, &status, 0) != 0) {
+    found->dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
     return;
   }
   DWORD attributes = 0;
@@ -67,31 +66,17 @@ bool readNext(Search* search, LPWIN32_FIND_DATAA found, DWORD atEnd) {
 
 }  // namespace
 
-namespace {
-
-bool statPath(const char* path, std::uint32_t& mode, std::int64_t& size, std::int64_t& mtime) {
-  struct stat status;
-  if (stat(path, &status) != 0) return false;
-  // The type and owner permission bits have the same values as the Microsoft ones.
-  mode = static_cast<std::uint32_t>(status.st_mode);
-  size = static_cast<std::int64_t>(status.st_size);
-  mtime = static_cast<std::int64_t>(status.st_mtime);
-  return true;
-}
-
-}  // namespace
-
-// glibc spells st_mtime as a macro for a member of its own struct stat.
-#undef st_mtime
-
 int _stat64(const char* path, struct _stat64* buffer) {
   if (path == nullptr || buffer == nullptr) {
     errno = EINVAL;
     return -1;
   }
-  struct _stat64 result;
-  if (!statPath(path, result.st_mode, result.st_size, result.st_mtime)) return -1;
-  *buffer = result;
+  struct stat status;
+  if (stat(path, &status) != 0) return -1;
+  // The type and owner permission bits have the same values as the Microsoft ones.
+  buffer->st_mode = static_cast<std::uint32_t>(status.st_mode);
+  buffer->st_size = static_cast<std::int64_t>(status.st_size);
+  buffer->st_mtime = static_cast<std::int64_t>(status.st_mtime);
   return 0;
 }
 

@@ -5,11 +5,18 @@
 
 #include "platform/posix/types.h"
 
+// glibc spells st_mtime as a macro for st_mtim.tv_sec, and any header may bring it in before
+// or after this one; the member has that shape so `st_mtime` reads the same in either order.
 struct _stat64 {
   std::uint32_t st_mode;
   std::int64_t st_size;
-  std::int64_t st_mtime;
+  struct {
+    std::int64_t tv_sec;
+  } st_mtim;
 };
+#ifndef st_mtime
+#define st_mtime st_mtim.tv_sec
+#endif
 int _stat64(const char* path, struct _stat64* buffer);
 
 #define FILE_ATTRIBUTE_READONLY 0x01
