@@ -17,7 +17,8 @@ struct Row {
 // Windows reports a non-blocking connect under way as would-block, not as "in progress".
 constexpr Row kTable[] = {
     {EINTR, 10004, 104},  // WSAEINTR
-    {EBADF, 10009, 6},    // WSAEBADF, ERROR_INVALID_HANDLE
+    // A descriptor that is not open is, to WinSock, a handle that is not a socket.
+    {EBADF, 10038, 6},  // WSAENOTSOCK, ERROR_INVALID_HANDLE
     {EACCES, 10013, ERROR_ACCESS_DENIED},
     {EPERM, 10013, ERROR_ACCESS_DENIED},
     {EFAULT, 10014, 487},  // ERROR_INVALID_ADDRESS
@@ -52,13 +53,13 @@ constexpr Row kTable[] = {
     {ENOENT, 0, ERROR_FILE_NOT_FOUND},
     {ENOTDIR, 0, ERROR_PATH_NOT_FOUND},
     {EEXIST, 0, ERROR_ALREADY_EXISTS},
-    {ENOSPC, 0, 112},         // ERROR_DISK_FULL
-    {EROFS, 0, 19},           // ERROR_WRITE_PROTECT
-    {ENAMETOOLONG, 0, 206},   // ERROR_FILENAME_EXCED_RANGE
+    {ENOSPC, 0, 112},        // ERROR_DISK_FULL
+    {EROFS, 0, 19},          // ERROR_WRITE_PROTECT
+    {ENAMETOOLONG, 0, 206},  // ERROR_FILENAME_EXCED_RANGE
     {EISDIR, 0, ERROR_ACCESS_DENIED},
-    {ENOMEM, 10055, 8},       // WSAENOBUFS, ERROR_NOT_ENOUGH_MEMORY
-    {EBUSY, 0, 32},           // ERROR_SHARING_VIOLATION
-    {ENOEXEC, 0, 193},        // ERROR_BAD_EXE_FORMAT
+    {ENOMEM, 10055, 8},  // WSAENOBUFS, ERROR_NOT_ENOUGH_MEMORY
+    {EBUSY, 0, 32},      // ERROR_SHARING_VIOLATION
+    {ENOEXEC, 0, 193},   // ERROR_BAD_EXE_FORMAT
 };
 
 }  // namespace

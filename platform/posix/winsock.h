@@ -68,8 +68,9 @@ int ioctlsocket(SOCKET handle, long command, u_long* argument);
 int connect(SOCKET handle, const struct sockaddr* address, int length);
 int send(SOCKET handle, const char* data, int length, int flags);
 int recv(SOCKET handle, char* data, int length, int flags);
-int select(int ignored, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet,
-           const timeval* timeout);
+// The time limit is a pointer to non-const as Windows declares it; that also makes a call with
+// three null sets ambiguous with the C library's select rather than silently reaching it.
+int select(int ignored, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, timeval* timeout);
 int shutdown(SOCKET handle, int how);
 int closesocket(SOCKET handle);
 unsigned long inet_addr(const char* text);
@@ -89,7 +90,19 @@ int fdSetContains(SOCKET handle, const FdSet* set);
 void fdSetAdd(SOCKET handle, FdSet* set);
 void fdSetRemove(SOCKET handle, FdSet* set);
 
+// Windows' values of the names that POSIX also defines, with other values or as enumerators.
 constexpr int kAfInet = 2;
+constexpr int kSockStream = 1;
+constexpr int kIpprotoTcp = 6;
+constexpr int kSolSocket = 0xffff;
+constexpr int kSoReuseAddr = 0x0004;
+constexpr int kSoLinger = 0x0080;
+constexpr long kFionbio = static_cast<long>(0x8004667e);
+
+struct linger {
+  u_short l_onoff;
+  u_short l_linger;
+};
 
 }  // namespace winsock
 
@@ -100,15 +113,6 @@ constexpr int kAfInet = 2;
 #define INVALID_SOCKET ((winsock::SOCKET)(~0u))
 #define SOCKET_ERROR (-1)
 
-#define AF_INET 2
-#define SOCK_STREAM 1
-#define IPPROTO_TCP 6
-#define INADDR_NONE 0xffffffffu
-#define INADDR_ANY 0u
-#define INADDR_LOOPBACK 0x7f000001u
-#define SOL_SOCKET 0xffff
-#define SO_REUSEADDR 0x0004
-#define FIONBIO ((long)0x8004667e)
 #define SD_RECEIVE 0
 #define SD_SEND 1
 #define SD_BOTH 2
@@ -128,6 +132,7 @@ constexpr int kAfInet = 2;
 #define WSAEPROTOTYPE 10041
 #define WSAENOPROTOOPT 10042
 #define WSAEPROTONOSUPPORT 10043
+#define WSAESOCKTNOSUPPORT 10044
 #define WSAEOPNOTSUPP 10045
 #define WSAEAFNOSUPPORT 10047
 #define WSAEADDRINUSE 10048
@@ -144,41 +149,58 @@ constexpr int kAfInet = 2;
 #define WSAETIMEDOUT 10060
 #define WSAECONNREFUSED 10061
 #define WSAEHOSTUNREACH 10065
+#define WSAVERNOTSUPPORTED 10092
 #define WSANOTINITIALISED 10093
 #define WSAHOST_NOT_FOUND 11001
+#define WSATRY_AGAIN 11002
+#define WSANO_RECOVERY 11003
+#define WSANO_DATA 11004
 
 #ifndef WINSOCK_IMPLEMENTATION
-using winsock::SOCKET;
-using winsock::u_short;
-using winsock::u_long;
+// The implementation sees the POSIX definitions of these names instead.
+#define AF_INET 2
+#define SOCK_STREAM 1
+#define IPPROTO_TCP 6
+#define INADDR_NONE 0xffffffffu
+#define INADDR_ANY 0u
+#define INADDR_LOOPBACK 0x7f000001u
+#define SOL_SOCKET 0xffff
+#define SO_REUSEADDR 0x0004
+#define SO_LINGER 0x0080
+#define FIONBIO ((long)0x8004667e)
+
+using winsock::hostent;
 using winsock::in_addr;
+using winsock::linger;
 using winsock::sockaddr;
 using winsock::sockaddr_in;
-using winsock::hostent;
+using winsock::SOCKET;
+using winsock::u_long;
+using winsock::u_short;
 using winsock::WSAData;
 typedef winsock::WSAData WSADATA;
-using winsock::WSAStartup;
+using winsock::accept;
+using winsock::bind;
+using winsock::closesocket;
+using winsock::connect;
+using winsock::gethostbyname;
+using winsock::getsockname;
+using winsock::htonl;
+using winsock::htons;
+using winsock::inet_addr;
+using winsock::ioctlsocket;
+using winsock::listen;
+using winsock::ntohs;
+using winsock::recv;
+using winsock::select;
+using winsock::send;
+using winsock::setsockopt;
+using winsock::shutdown;
+using winsock::socket;
 using winsock::WSACleanup;
 using winsock::WSAGetLastError;
 using winsock::WSASetLastError;
-using winsock::socket;
-using winsock::ioctlsocket;
-using winsock::connect;
-using winsock::send;
-using winsock::recv;
-using winsock::select;
-using winsock::shutdown;
-using winsock::closesocket;
-using winsock::inet_addr;
-using winsock::gethostbyname;
-using winsock::htons;
-using winsock::ntohs;
-using winsock::htonl;
-using winsock::bind;
-using winsock::listen;
-using winsock::accept;
-using winsock::getsockname;
-using winsock::setsockopt;
+using winsock::WSAStartup;
 
 #define fd_set winsock::FdSet
 #undef FD_SETSIZE
