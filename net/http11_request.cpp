@@ -123,9 +123,9 @@ int Http11Request::_sendRequest() {
 
 bool Http11Request::_receiveResponse() {
   response._assertBuffer();
-  std::uint32_t room = response.capacity - response.length;
-  // A buffer at its cap cannot grow, so its last slot is kept for the terminator.
-  if (response.capacity >= GrowingCharBuffer::kMaxCapacity) --room;
+  // The last slot stays free for the terminator: a receive that filled the buffer would
+  // otherwise double it, even for a caller that empties it after every step.
+  std::uint32_t room = response.capacity - response.length - 1;
   char probe;
   char* destination = response.data + response.length;
   if (room == 0) {
@@ -149,11 +149,7 @@ bool Http11Request::_receiveResponse() {
   }
   _lastProgress = std::chrono::steady_clock::now();
   response.length += static_cast<std::uint32_t>(received);
-  if (response.length == response.capacity) {
-    response._assertBuffer();
-  } else {
-    response.data[response.length] = '\0';
-  }
+  response.data[response.length] = '\0';
   return true;
 }
 
