@@ -87,6 +87,11 @@ LauncherRun LauncherSandbox::run(
   run.finished = process.started && !process.timedOut;
   run.exitCode = process.exitCode;
   run.console = process.errors;
+  // The Windows run-time writes every line end of a text-mode stream as CR LF.
+  if (underRunner()) {
+    std::size_t at = 0;
+    while ((at = run.console.find("\r\n", at)) != std::string::npos) run.console.erase(at++, 1);
+  }
 
   std::size_t start = run.console.find(kLineStart);
   if (start != std::string::npos && (start == 0 || run.console[start - 1] == '\n')) {

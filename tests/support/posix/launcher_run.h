@@ -22,6 +22,7 @@ struct LauncherRun {
   // Everything written to standard error, with the "[LOCAL DIRECTORY]" line replaced by
   // kDataFolderLine when it names this sandbox's data folder. Natively that means exactly
   // the folder's path; under a runner, a path that ends in the data folder's two names.
+  // Under a runner, the CR that the Windows run-time puts before every LF is taken out.
   std::string console;
 };
 
