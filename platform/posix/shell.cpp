@@ -32,7 +32,7 @@ bool isDirectory(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// Private data of one user: made 0700, as the base directory specification asks.
+// Private data of one user: made 0700, as XDG asks for the folders it names.
 bool makeFolders(const std::string& path) {
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
@@ -98,10 +98,8 @@ bool isProgram(const std::string& path, int& error) {
   close(handle);
   error = 0;
   if (got >= 2 && head[0] == '#' && head[1] == '!') return true;
-  return got == 4 && std::memcmp(head,
-                                 "\x7f"
-                                 "ELF",
-                                 4) == 0;
+  constexpr char kElfMagic[4] = {0x7f, 'E', 'L', 'F'};
+  return got == 4 && std::memcmp(head, kElfMagic, sizeof kElfMagic) == 0;
 }
 
 std::string findOnPath(const char* name) {
@@ -226,7 +224,7 @@ HINSTANCE ShellExecuteA(HWND /*window*/, LPCSTR verb, LPCSTR file, LPCSTR parame
   int error = 0;
   if (S_ISREG(status.st_mode) && isProgram(target, error)) {
     // Downloaded programs arrive without the execute bit.
-    if ((status.st_mode & S_IXUSR) == 0) chmod(target.c_str(), status.st_mode | S_IXUSR);
+    if ((status.st_mode & S_IXUSR) == 0) chmod(target.c_str(), (status.st_mode & 07777) | S_IXUSR);
     arguments.push_back(target);
     if (parameters != nullptr && parameters[0] != '\0') arguments.push_back(parameters);
   } else if (error != 0) {
