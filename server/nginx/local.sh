@@ -1,14 +1,17 @@
 # Runs a private nginx with the launcher's site on 127.0.0.1:80, for the demo and the tests.
 # Source this file, then:
-#   local_nginx_start PREFIX ROOT   writes PREFIX/nginx.conf serving ROOT/launcher/ and starts
-#                                   nginx; when it returns, nginx is listening
-#   local_nginx_stop PREFIX         stops the nginx started with that prefix
+#   local_nginx_start PREFIX ROOT [HTTP_DIRECTIVES]
+#                                   writes PREFIX/nginx.conf serving ROOT/launcher/, with the
+#                                   optional directives in its http block ahead of the site,
+#                                   and starts nginx; when it returns, nginx is listening
+#   local_nginx_stop PREFIX         stops the nginx started with that prefix; when it returns,
+#                                   every request it answered is in the access log
 # The access log PREFIX/access.log holds one "METHOD URI STATUS" line per request.
 
 local_nginx_site=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/zelmora-launcher.conf
 
 local_nginx_start() {
-    local prefix=$1 root=$2 user=""
+    local prefix=$1 root=$2 extra=${3:-} user=""
     mkdir -p "$prefix/tmp" || return 1
     # Workers drop to nobody when nginx runs as the real root; inside a user namespace only
     # our own id is mapped, so they stay who we are.
@@ -32,6 +35,7 @@ http {
     fastcgi_temp_path $prefix/tmp/fastcgi;
     uwsgi_temp_path $prefix/tmp/uwsgi;
     scgi_temp_path $prefix/tmp/scgi;
+    $extra
 CONF
         sed -e "s|^\([[:space:]]*\)root [^;]*;|\1root $root;|" \
             -e "s|^\([[:space:]]*\)listen [^;]*;|\1listen 127.0.0.1:80;|" "$local_nginx_site"
@@ -42,10 +46,13 @@ CONF
 }
 
 local_nginx_stop() {
-    local prefix=$1 pid
+    local prefix=$1 pid i=0
     pid=$(cat "$prefix/nginx.pid" 2>/dev/null) || return 0
-    kill "$pid" 2>/dev/null
-    # The master removes its pid file when it has stopped.
-    local i
-    for ((i = 0; i < 100 && -e $prefix/nginx.pid; i++)); do sleep 0.05; done
+    # A graceful stop lets open connections finish and log their requests; the master removes
+    # its pid file when it is gone.
+    kill -QUIT "$pid" 2>/dev/null || return 0
+    while [ -e "$prefix/nginx.pid" ] && [ $i -lt 600 ]; do
+        sleep 0.05
+        i=$((i + 1))
+    done
 }
