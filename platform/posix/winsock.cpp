@@ -236,6 +236,11 @@ int connect(SOCKET handle, const struct sockaddr* address, int length) {
   const int error = errno;
   if (error == EINPROGRESS) {
     updateState(fd, [](SocketState& state) { state.connect = Connect::Pending; });
+  } else if (error == EISCONN) {
+    updateState(fd, [](SocketState& state) { state.connect = Connect::None; });
+  } else if (error != EALREADY && stateOf(fd).connect == Connect::Pending) {
+    // A repeated connect has collected the failure that select would otherwise have seen.
+    updateState(fd, [](SocketState& state) { state.connect = Connect::Failed; });
   }
   // EINPROGRESS becomes WSAEWOULDBLOCK, the answer Windows gives for a connect under way.
   return fail(posix_errors::toWinsock(error));
@@ -309,6 +314,9 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
   std::vector<pollfd> polled(entries.size());
   std::vector<SocketState> known(entries.size());
   std::vector<int> ready(entries.size());
+  // Hang-ups and errors wake poll whatever was asked; where they answer none of the sets asked
+  // about, they are left out of later rounds rather than waking poll again at once.
+  std::vector<char> quiet(entries.size(), 0);
   enum : int { kRead = 1, kWrite = 2, kExcept = 4 };
   for (;;) {
     bool settled = false;  // some answer is known without waiting
@@ -322,7 +330,8 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
       // A connect under way is decided by writability or an error, whatever was asked.
       if (known[i].connect == Connect::Pending) events |= POLLOUT;
       if (known[i].connect == Connect::Failed && entry.except) settled = true;
-      polled[i] = {entry.fd, events, 0};
+      const bool skip = quiet[i] || known[i].connect == Connect::Failed;
+      polled[i] = {skip ? -1 : entry.fd, events, 0};
     }
     int waitMs = -1;
     if (settled) {
@@ -349,7 +358,13 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
         int error = 0;
         socklen_t size = sizeof error;
         ::getsockopt(entry.fd, SOL_SOCKET, SO_ERROR, &error, &size);
-        connect = (error == 0 && (revents & POLLOUT)) ? Connect::None : Connect::Failed;
+        ::sockaddr_in peer;
+        socklen_t peerSize = sizeof peer;
+        // No error left to read need not mean success: another call may have taken it.
+        const bool connected =
+            error == 0 && (revents & POLLOUT) &&
+            ::getpeername(entry.fd, reinterpret_cast<::sockaddr*>(&peer), &peerSize) == 0;
+        connect = connected ? Connect::None : Connect::Failed;
         if (connect == Connect::None) {
           updateState(entry.fd, [](SocketState& state) { state.connect = Connect::None; });
         } else {
@@ -365,6 +380,7 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
         ready[i] |= kExcept;
       }
       count += __builtin_popcount(ready[i]);
+      if (ready[i] == 0 && revents != 0 && known[i].connect == Connect::None) quiet[i] = 1;
     }
     if (count > 0 || (!forever && Clock::now() >= deadline) || waitMs == 0) {
       for (int which = 0; which < 3; ++which) {
