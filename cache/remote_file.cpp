@@ -84,7 +84,7 @@ class PartFile {
   bool open() { return fopen_s(&stream, name.chars(), "wb") == 0 && stream != nullptr; }
 
   bool write(const char* bytes, std::size_t count) {
-    std::fwrite(bytes, 1, count, stream); return true;
+    return std::fwrite(bytes, 1, count, stream) == count;
   }
 
   // A full disk may show only when the buffered bytes are flushed here. The flush is asked
@@ -199,7 +199,7 @@ bool RemoteFile::download(net::Http11Request& request) {
       const auto end = std::search(headers.begin() + static_cast<std::ptrdiff_t>(from),
                                    headers.end(), kHeaderEnd, kHeaderEnd + 4);
       if (end == headers.end()) {
-        return false;
+        if (headers.size() >= kMaxHeaderBytes) return false;
       } else {
         headerLength = static_cast<std::uint64_t>(end - headers.begin()) + 4;
         if (headerLength > kMaxHeaderBytes) return false;
