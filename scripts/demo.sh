@@ -26,10 +26,11 @@ if [ "${1:-}" = --serve ]; then
     # The launcher starts games detached, without a console; the sample games write to the one
     # named here.
     if [ -t 2 ]; then
-        export ZELMORA_DEMO_CONSOLE=$(readlink /proc/self/fd/2)
+        ZELMORA_DEMO_CONSOLE=$(readlink /proc/self/fd/2)
     else
-        export ZELMORA_DEMO_CONSOLE=$work/games.log
+        ZELMORA_DEMO_CONSOLE=$work/games.log
     fi
+    export ZELMORA_DEMO_CONSOLE
     status=0
     XDG_DATA_HOME=$work/data "$build/zelmora-launcher" || status=$?
     if [ ! -t 2 ]; then

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Runs a private nginx with the launcher's site on 127.0.0.1:80, for the demo and the tests.
 # Source this file, then:
 #   local_nginx_start PREFIX ROOT [HTTP_DIRECTIVES]

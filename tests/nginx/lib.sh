@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers shared by the publish and nginx tests: checks that count failures, and a scratch
 # folder that the web server's workers may read.
 set -uo pipefail

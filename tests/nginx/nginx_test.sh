@@ -138,7 +138,6 @@ play() {
     expect_eq "$case: the game ran on its data" "$6" "$(cat "$data/$5" 2>/dev/null)"
 }
 
-
 # First choice: both files downloaded, the game started.
 play 1 "$(miss "hello world.dat")"$'\n'"$(miss hello.sh)" hello.sh \
     "$(requests 'HEAD /launcher/hello world.dat 200' 'GET /launcher/hello world.dat 200' \
