@@ -31,9 +31,10 @@ fi
 
 launcher="$root/build-bench/zelmora-launcher"
 work=$(mktemp -d /tmp/zelmora-bench.XXXXXX)
-nginx_pid=""
+chmod 755 "$work"  # nginx workers run as nobody
+nginx_started=""
 cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null || true
+  [ -n "$nginx_started" ] && local_nginx_stop "$work/nginx"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -49,33 +50,11 @@ printf '#0#\n' >"$site/versioncheck.php"
 printf '#Big#\n#game.sh#\n#big.bin#\n#Small#\n#game.sh#\n#small.bin#\n#Medium#\n#game.sh#\n#medium.bin#\n' \
   >"$site/directory.php"
 
-# --- nginx on 127.0.0.1:80, configured like the publisher's site ------------------------
-mkdir -p "$work/nginx/logs" "$work/nginx/tmp"
-cat >"$work/nginx/nginx.conf" <<CONF
-daemon off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/tmp;
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  server {
-    listen 127.0.0.1:80;
-    location /launcher/ {
-      alias $site/;
-      gzip off;
-      etag on;
-    }
-  }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 100); do curl -s -o /dev/null http://127.0.0.1/launcher/versioncheck.php && break; sleep 0.1; done
+# --- nginx on 127.0.0.1:80 with the publisher's site configuration ------------------------
+# shellcheck source=../server/nginx/local.sh
+. "$root/server/nginx/local.sh"
+local_nginx_start "$work/nginx" "$work/site"
+nginx_started=1
 
 url=http://127.0.0.1/launcher
 
@@ -157,7 +136,7 @@ row() {  # row LABEL LAUNCHER_FILE PEER_FILE PEER_NAME
   small_rss=$(median "$work/small_launcher" 3)
   big_rss=$(median "$work/cold_launcher" 3)
   echo "Memory against size: peak RSS ${small_rss} KiB for 1 MiB, ${big_rss} KiB for ${big_mib} MiB" \
-    "(difference $((big_rss - small_rss)) KiB)."
+    "(difference $(awk -v a="$big_rss" -v b="$small_rss" 'BEGIN { printf "%d", a - b }') KiB)."
   slow_wall=$(median "$work/slow_launcher" 1)
   slow_cpu=$(median "$work/slow_launcher" 2)
   echo "Slow link: launcher CPU is $(awk -v c="$slow_cpu" -v w="$slow_wall" 'BEGIN { printf "%.1f", 100 * c / w }') % of its wall time."
