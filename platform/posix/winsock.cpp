@@ -42,6 +42,7 @@ enum class Connect { None, Pending, Failed };
 struct SocketState {
   Connect connect = Connect::None;
   bool sendShut = false;
+  bool opened = false;  // made by socket() or accept(), so known to be a socket until closed
 };
 std::mutex statesMutex;
 std::unordered_map<int, SocketState> states;
@@ -57,11 +58,6 @@ void updateState(int fd, void (*change)(SocketState&)) {
   change(states[fd]);
 }
 
-void forgetState(int fd) {
-  std::lock_guard<std::mutex> lock(statesMutex);
-  states.erase(fd);
-}
-
 int fail(int error) {
   lastError = error;
   return SOCKET_ERROR;
@@ -69,9 +65,18 @@ int fail(int error) {
 
 int failFromErrno() { return fail(posix_errors::toWinsock(errno)); }
 
+// Sockets made here are known without asking the kernel: select is called several times per
+// receive, and a status call for each handle was most of its system calls.
 bool isSocket(int fd) {
+  if (stateOf(fd).opened) return true;
   struct stat status;
   return ::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
+void registerSocket(int fd) {
+  std::lock_guard<std::mutex> lock(statesMutex);
+  states[fd] = SocketState();
+  states[fd].opened = true;
 }
 
 // The descriptor of a handle; false (with WSAENOTSOCK set) for a handle that cannot be one.
@@ -208,7 +213,7 @@ SOCKET socket(int family, int type, int protocol) {
     failFromErrno();
     return INVALID_SOCKET;
   }
-  forgetState(fd);
+  registerSocket(fd);
   return static_cast<SOCKET>(fd);
 }
 
@@ -278,7 +283,11 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
     int fd;
     bool read, write, except;
   };
-  std::vector<Entry> entries;
+  // Each handle appears once however many sets hold it. Fixed arrays: select runs several times
+  // per receive, and the heap has no business there.
+  constexpr unsigned kMaxEntries = 3 * kFdSetSize;
+  Entry entries[kMaxEntries];
+  size_t entryCount = 0;
   FdSet* const sets[3] = {readSet, writeSet, exceptSet};
   for (int which = 0; which < 3; ++which) {
     const FdSet* set = sets[which];
@@ -288,18 +297,18 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
       int fd;
       if (!socketDescriptorOf(set->fd_array[i], fd)) return SOCKET_ERROR;
       Entry* entry = nullptr;
-      for (Entry& existing : entries) {
-        if (existing.fd == fd) entry = &existing;
+      for (size_t j = 0; j < entryCount; ++j) {
+        if (entries[j].fd == fd) entry = &entries[j];
       }
       if (entry == nullptr) {
-        entries.push_back({fd, false, false, false});
-        entry = &entries.back();
+        entry = &entries[entryCount++];
+        *entry = {fd, false, false, false};
       }
       (which == 0 ? entry->read : which == 1 ? entry->write : entry->except) = true;
     }
   }
   // Windows refuses a select with nothing to wait for.
-  if (entries.empty()) return fail(WSAEINVAL);
+  if (entryCount == 0) return fail(WSAEINVAL);
   if (timeout != nullptr && (timeout->tv_sec < 0 || timeout->tv_usec < 0)) {
     return fail(WSAEINVAL);
   }
@@ -311,16 +320,16 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
     deadline += std::chrono::seconds(timeout->tv_sec) + std::chrono::microseconds(timeout->tv_usec);
   }
 
-  std::vector<pollfd> polled(entries.size());
-  std::vector<SocketState> known(entries.size());
-  std::vector<int> ready(entries.size());
+  pollfd polled[kMaxEntries];
+  SocketState known[kMaxEntries];
+  int ready[kMaxEntries];
   // Hang-ups and errors wake poll whatever was asked; where they answer none of the sets asked
   // about, they are left out of later rounds rather than waking poll again at once.
-  std::vector<char> quiet(entries.size(), 0);
+  bool quiet[kMaxEntries] = {};
   enum : int { kRead = 1, kWrite = 2, kExcept = 4 };
   for (;;) {
     bool settled = false;  // some answer is known without waiting
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < entryCount; ++i) {
       const Entry& entry = entries[i];
       known[i] = stateOf(entry.fd);
       short events = 0;
@@ -343,13 +352,13 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
       const long long ms = leftUs <= 0 ? 0 : (leftUs + 999) / 1000;
       waitMs = ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
     }
-    if (::poll(polled.data(), polled.size(), waitMs) < 0) {
+    if (::poll(polled, entryCount, waitMs) < 0) {
       if (errno == EINTR) continue;
       return failFromErrno();
     }
 
     int count = 0;
-    for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t i = 0; i < entryCount; ++i) {
       const Entry& entry = entries[i];
       const short revents = polled[i].revents;
       if (revents & POLLNVAL) return fail(WSAENOTSOCK);
@@ -380,7 +389,7 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
         ready[i] |= kExcept;
       }
       count += __builtin_popcount(ready[i]);
-      if (ready[i] == 0 && revents != 0 && known[i].connect == Connect::None) quiet[i] = 1;
+      if (ready[i] == 0 && revents != 0 && known[i].connect == Connect::None) quiet[i] = true;
     }
     if (count > 0 || (!forever && Clock::now() >= deadline) || waitMs == 0) {
       for (int which = 0; which < 3; ++which) {
@@ -391,7 +400,7 @@ int select(int /*ignored*/, FdSet* readSet, FdSet* writeSet, FdSet* exceptSet, t
         kept.fd_count = 0;
         for (unsigned j = 0; j < set->fd_count; ++j) {
           const int fd = static_cast<int>(set->fd_array[j]);
-          for (size_t i = 0; i < entries.size(); ++i) {
+          for (size_t i = 0; i < entryCount; ++i) {
             if (entries[i].fd == fd && (ready[i] & flag)) {
               fdSetAdd(set->fd_array[j], &kept);
             }
@@ -553,7 +562,7 @@ SOCKET accept(SOCKET handle, struct sockaddr* address, int* length) {
     failFromErrno();
     return INVALID_SOCKET;
   }
-  forgetState(client);
+  registerSocket(client);
   fromPosixAddress(peer, address, length);
   return static_cast<SOCKET>(client);
 }
