@@ -45,7 +45,11 @@ if [ "${ZELMORA_WINDOWS_STAGE:-}" != run ]; then
     fail "native end-to-end driver $e2e is missing: build the native tree first"
   fi
 
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" >/dev/null
+  else
+    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  fi
   cmake --build "$build" -j2
 
   ZELMORA_WINDOWS_STAGE=run ZELMORA_WINDOWS_BUILD=$build ZELMORA_NATIVE_E2E=$e2e \
