@@ -7,7 +7,8 @@
 
 namespace {
 
-using MoveFile = cache_test::ScratchFolder;
+// Not "MoveFile": windows.h makes that name a macro.
+using FileMove = cache_test::ScratchFolder;
 
 struct MoveCase {
   const char* what;
@@ -18,7 +19,7 @@ struct MoveCase {
   DWORD error;  // GetLastError after a failure
 };
 
-TEST_F(MoveFile, ReplacesOnlyWhenAskedAndReportsFailures) {
+TEST_F(FileMove, ReplacesOnlyWhenAskedAndReportsFailures) {
   const MoveCase cases[] = {
       {"new target", true, false, 0, true, 0},
       {"new target, replace allowed", true, false, MOVEFILE_REPLACE_EXISTING, true, 0},
