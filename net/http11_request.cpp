@@ -160,18 +160,17 @@ void Http11Request::_captureCookies() {
   cookieCount = 0;
   while (cookieCount < kCookieSlots) {
     const char* start = found + kSetCookieLength;
-    const char* position = start;
     const char* end = std::strchr(start, ';');
-    if (end != nullptr) {
-      std::size_t count = static_cast<std::size_t>(end - start);
-      // A longer text is cut so that it never runs past its slot.
-      if (count > kCookieSize - 1) count = kCookieSize - 1;
-      std::memcpy(cookies[cookieCount], start, count);
-      cookies[cookieCount][count] = '\0';
-      ++cookieCount;
-      position = end + 1;
-    }
-    found = std::strstr(position, kSetCookie);
+    // No ';' further on means none for the later lines either: searching again for each of
+    // them would cost time quadratic in the answer's size.
+    if (end == nullptr) break;
+    std::size_t count = static_cast<std::size_t>(end - start);
+    // A longer text is cut so that it never runs past its slot.
+    if (count > kCookieSize - 1) count = kCookieSize - 1;
+    std::memcpy(cookies[cookieCount], start, count);
+    cookies[cookieCount][count] = '\0';
+    ++cookieCount;
+    found = std::strstr(end + 1, kSetCookie);
     if (found == nullptr) break;
   }
 }
