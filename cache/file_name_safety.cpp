@@ -44,7 +44,10 @@ bool isSafeFileName(const char* name) {
   if (name == nullptr || name[0] == '\0') return false;
   for (const char* p = name; *p != '\0'; ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
-    if (c < 32 || c == ':' || c == '\\') return false;
+    if (c < 32 || c == 127 || c == ':' || c == '\\') return false;
+    // Windows cannot store these, and in the request's URL '?' would start a query and '%' an
+    // escape, so the server would send some other file under this name.
+    if (std::strchr("<>\"|?*%", c) != nullptr) return false;
   }
   // A leading '/' shows up as an empty first component.
   const char* start = name;

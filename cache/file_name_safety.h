@@ -3,5 +3,5 @@
 
 // True for a relative name that stays inside the current directory on every platform:
 // components split by '/', none empty, "..", a device name or ending in '.' or ' ', and no
-// ':', backslash or control character anywhere.
+// ':', backslash, control character or one of < > " | ? * % anywhere.
 bool isSafeFileName(const char* name);

@@ -47,6 +47,19 @@ constexpr NameCase kNames[] = {
     {"a\tb", false},
     {"a\nb", false},
     {"\x1b[2Jx", false},
+    {"a\x7f", false},
+    {"what?.pak", false},
+    {"100%.pak", false},
+    {"a%20b.pak", false},
+    {"star*.pak", false},
+    {"a<b", false},
+    {"a>b", false},
+    {"a|b", false},
+    {"a\"b", false},
+    {"donn\xc3\xa9"
+     "es.pak",
+     true},
+    {"\xe9t\xe9.pak", true},
 };
 
 TEST(FileNameSafety, RefusesNamesThatLeaveTheFolderOrNameADevice) {
