@@ -210,6 +210,9 @@ bool RemoteFile::download(net::Http11Request& request) {
     } else if (!part.write(chunk, length)) {
       return false;
     }
+    // More than the announced size can never end well: stop before an endless body fills
+    // the disk.
+    if (headerLength != 0 && received - headerLength > contentLength) return false;
     request.response.length = 0;
   }
 

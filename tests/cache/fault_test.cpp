@@ -83,4 +83,27 @@ TEST_F(StalledServer, ValidationFailsWithItsUsualLine) {
   }
 }
 
+// A body past the announced size fails at once, without waiting for the server to stop: an
+// endless one would otherwise fill the disk. With the stall limit out of reach, waiting for the
+// server shows as a hang of the suite.
+TEST_F(StalledServer, BodyPastTheAnnouncedSizeFailsAtOnce) {
+  const StallLimit limit(3600 * 1000);
+  const std::string head = "HTTP/1.1 200 OK\r\nETag: \"new-tag\"\r\nContent-Length: 600\r\n\r\n";
+  Exchange endless;
+  endless.pieces = {"HTTP/1.1 200 OK\r\n\r\n" + std::string(600, 'n'), std::string(1 << 20, 'x')};
+  endless.end = End::KeepOpen;
+  put("level.pak", "old copy");
+  put("level.pak.entity", "old-tag");
+  ScriptedServer server({ScriptedServer::reply(head), endless});
+  ASSERT_TRUE(server.start());
+  testing::internal::CaptureStderr();
+  const bool valid = validateFile("level.pak");
+  const std::string console = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(valid);
+  EXPECT_NE(console.find("[ERROR] failed to download new-tag!\n"), std::string::npos) << console;
+  EXPECT_EQ(get("level.pak"), "old copy");
+  EXPECT_EQ(get("level.pak.entity"), "old-tag");
+  EXPECT_FALSE(exists("level.pak.part"));
+}
+
 }  // namespace
