@@ -9,6 +9,7 @@
 #include "launcher/version_check.h"
 #include "net/http11_request.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/stalled_exchange.h"
 
 namespace {
 
@@ -16,24 +17,8 @@ using test_support::End;
 using test_support::Exchange;
 using test_support::ScriptedServer;
 
-// Shortened for the test: at the real limit a case would take a minute.
-class StallLimit {
- public:
-  explicit StallLimit(int ms) : saved_(net::Http11Request::stallLimitMs) {
-    net::Http11Request::stallLimitMs = ms;
-  }
-  ~StallLimit() { net::Http11Request::stallLimitMs = saved_; }
-
- private:
-  int saved_;
-};
-
-Exchange silentAfter(std::string sent) {
-  Exchange exchange;
-  if (!sent.empty()) exchange.pieces = {std::move(sent)};
-  exchange.end = End::KeepOpen;
-  return exchange;
-}
+using test_support::silentAfter;
+using test_support::StallLimit;
 
 const std::string kHeaders = "HTTP/1.1 200 OK\r\n\r\n";
 
