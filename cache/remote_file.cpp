@@ -115,9 +115,7 @@ RemoteFile::RemoteFile(const char* fileName) : name(fileName) {
 
 void RemoteFile::head(net::Http11Request& request) {
   if (!request.request(net::Http11Request::Head, url.chars())) return;
-  while (request.connection) {
-    if (!request.update()) return;
-  }
+  if (!request.finish()) return;
   // An empty answer leaves older bytes in the buffer; only `length` of them are this one's.
   const char* response = request.response.length > 0 ? request.response.data : "";
   parseETag(response);

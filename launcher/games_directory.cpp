@@ -23,11 +23,9 @@ bool GamesDirectory::fetch() {
     std::fprintf(stderr, "[ERROR] failed to request games directory!\n");
     return false;
   }
-  while (request.connection) {
-    if (!request.update()) {
-      std::fprintf(stderr, "[ERROR] failed to receive games directory!\n");
-      return false;
-    }
+  if (!request.finish()) {
+    std::fprintf(stderr, "[ERROR] failed to receive games directory!\n");
+    return false;
   }
   parse(request.response.length > 0 ? request.response.data : nullptr);
   return true;

@@ -14,11 +14,9 @@ bool checkLauncherVersion() {
     std::fprintf(stderr, "[ERROR] failed to request launcher version check!\n");
     return false;
   }
-  while (request.connection) {
-    if (!request.update()) {
-      std::fprintf(stderr, "[ERROR] failed to receive launcher version check!\n");
-      return false;
-    }
+  if (!request.finish()) {
+    std::fprintf(stderr, "[ERROR] failed to receive launcher version check!\n");
+    return false;
   }
   return isCurrentVersionAnswer(request.response.length > 0 ? request.response.data : nullptr);
 }

@@ -195,4 +195,11 @@ const char* Http11Request::_contentHeaders() const {
   return headers.data;
 }
 
+bool Http11Request::finish() {
+  while (connection) {
+    if (!update()) return false;
+  }
+  return true;
+}
+
 }  // namespace net

@@ -32,6 +32,9 @@ class Http11Request {
   bool request(Kind kind, const char* url);
   // One pump step. False when this step made the request fail.
   bool update();
+  // Pumps update() until the server has closed; false when a step failed. For callers that
+  // read the whole answer at the end.
+  bool finish();
 
   GrowingCharBuffer response;
   std::unique_ptr<TcpSocket> connection;
