@@ -353,6 +353,8 @@ TEST_F(FileCache, FailedDataFileStopsTheRunAndKeepsTheOldCopy) {
     for (const auto& entry : fs::directory_iterator(sandbox_.dataFolder())) {
       left.insert(entry.path().filename().string());
     }
+    // Wine cannot delete a link to a device; the link is this test's own.
+    if (c.fullDisk && sandbox_.underRunner()) left.erase(kDataName + ".part");
     EXPECT_EQ(left, (std::set<std::string>{kDataName, kDataName + ".entity"})) << c.what;
     for (const fs::path& folder : {fs::path(sandbox_.dataFolder()).parent_path(),
                                    fs::path(sandbox_.applicationData()), fs::path("/tmp")}) {

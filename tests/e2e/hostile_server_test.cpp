@@ -2,6 +2,7 @@
 // clear "[ERROR]" line and exit code, and must leave the files of earlier runs as they were.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -38,9 +39,13 @@ const std::string kOutdated =
 const std::string kExiting = "\nExiting...\n";
 const std::string kDataFailed = "[ERROR] failed to validate data file!\n";
 
-// The game that the menu starts: already current, so it costs one HEAD.
-const std::string kExe = "run.sh";
-const std::string kExeBytes = "#!/bin/sh\nexit 0\n";
+// The game that the menu starts: already current, so it costs one HEAD. Under a runner the
+// shell of the Windows build starts only Windows programs: then it is the sample game, which
+// leaves "run.exe.ran" behind.
+const char* const kSampleGame = std::getenv("ZELMORA_SAMPLE_GAME");
+const std::string kExe = kSampleGame != nullptr ? "run.exe" : "run.sh";
+const std::string kExeBytes =
+    kSampleGame != nullptr ? readFile(kSampleGame) : std::string("#!/bin/sh\nexit 0\n");
 const std::string kData = "level.pak";
 const std::string kOldData = "old copy";
 const std::string kBody = std::string("new\0body\r\n", 10) + std::string(300, 'b');
@@ -146,6 +151,11 @@ class HostileServer : public ::testing::Test {
     LauncherRun run = sandbox_.run("1\n\n");
     EXPECT_TRUE(run.finished);
     if (requests != nullptr) *requests = server.requests();
+    // A started sample game must be done with the data folder before the next run empties it.
+    if (kSampleGame != nullptr && run.console.find("launching " + kExe) != std::string::npos) {
+      EXPECT_TRUE(test_support::waitForFile(inData(kExe + ".ran")));
+      fs::remove(inData(kExe + ".ran"));
+    }
     return run;
   }
 
@@ -305,8 +315,16 @@ TEST_F(HostileServer, OddButHonestAnswersAreAccepted) {
                   "...\n[NETWORK] cache miss for new-tag...\n\n[NETWORK] downloaded new-tag [" +
                   std::to_string(kBody.size()) + "]...\n[NETWORK] checking " + kExe +
                   "...\nlaunching " + kExe + "...\n" + menu(1) + kExiting);
-    EXPECT_EQ(readFile(inData(c.data)), kBody);
-    EXPECT_EQ(readFile(inData(c.data + ".entity")), "new-tag");
+    // The Windows build names files in its ANSI code page: there, bytes above 127 name another
+    // file than they do here.
+    const bool sameNameHere =
+        !sandbox_.underRunner() || std::all_of(c.data.begin(), c.data.end(), [](char byte) {
+          return static_cast<unsigned char>(byte) < 0x80;
+        });
+    if (sameNameHere) {
+      EXPECT_EQ(readFile(inData(c.data)), kBody);
+      EXPECT_EQ(readFile(inData(c.data + ".entity")), "new-tag");
+    }
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_EQ(requests[2].rfind(requestLine("HEAD", c.path), 0), 0u) << requests[2];
     EXPECT_EQ(requests[3].rfind(requestLine("GET", c.path), 0), 0u) << requests[3];
@@ -403,6 +421,8 @@ TEST_F(HostileServer, SideFileThatIsAFolder) {
 class ReadOnlyFolder : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Under a runner such as wine, the files are opened by a server outside the namespace.
+    if (std::getenv("ZELMORA_LAUNCHER_RUNNER") != nullptr) GTEST_SKIP() << "under a runner";
     test_support::ProcessOptions probe;
     probe.arguments = {"unshare", "-m", "--propagation", "private", "true"};
     const test_support::ProcessResult result = test_support::runProcess(probe);
@@ -420,8 +440,6 @@ class ReadOnlyFolder : public ::testing::Test {
                           "exec \"$@\"\n"));
     fs::permissions(script, fs::perms::owner_all);
     // The sandbox takes its runner from the environment when it is made.
-    const char* previous = std::getenv("ZELMORA_LAUNCHER_RUNNER");
-    ASSERT_EQ(previous, nullptr) << "already under a runner";
     setenv("ZELMORA_LAUNCHER_RUNNER", ("unshare -m --propagation private " + script).c_str(), 1);
     sandbox_.reset(new LauncherSandbox());
     unsetenv("ZELMORA_LAUNCHER_RUNNER");
