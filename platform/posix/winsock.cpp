@@ -7,6 +7,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -220,8 +221,14 @@ SOCKET socket(int family, int type, int protocol) {
 int ioctlsocket(SOCKET handle, long command, u_long* argument) {
   int fd;
   if (!socketDescriptorOf(handle, fd)) return SOCKET_ERROR;
-  if (command != kFionbio) return fail(WSAEINVAL);
+  if (command != kFionbio && command != kFionread) return fail(WSAEINVAL);
   if (argument == nullptr) return fail(WSAEFAULT);
+  if (command == kFionread) {
+    int pending = 0;
+    if (::ioctl(fd, FIONREAD, &pending) < 0) return failFromErrno();
+    *argument = static_cast<u_long>(pending);
+    return 0;
+  }
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0) return failFromErrno();
   const int wanted = *argument != 0 ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);

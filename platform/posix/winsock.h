@@ -98,6 +98,7 @@ constexpr int kSolSocket = 0xffff;
 constexpr int kSoReuseAddr = 0x0004;
 constexpr int kSoLinger = 0x0080;
 constexpr long kFionbio = static_cast<long>(0x8004667e);
+constexpr long kFionread = 0x4004667f;
 
 struct linger {
   u_short l_onoff;
@@ -168,6 +169,7 @@ struct linger {
 #define SO_REUSEADDR 0x0004
 #define SO_LINGER 0x0080
 #define FIONBIO ((long)0x8004667e)
+#define FIONREAD ((long)0x4004667f)
 
 using winsock::hostent;
 using winsock::in_addr;

@@ -316,6 +316,27 @@ TEST_F(WinsockTest, ShutdownSendEndsTheStreamButNotTheConnection) {
   EXPECT_EQ(WSAGetLastError(), WSAESHUTDOWN);
 }
 
+TEST_F(WinsockTest, PendingCountIsWhatArrivedAndIsNotReadYet) {
+  SOCKET client, server;
+  ASSERT_TRUE(connectedPair(client, server));
+  const auto pending = [&] {
+    u_long count = 12345;
+    EXPECT_EQ(ioctlsocket(client, FIONREAD, &count), 0);
+    return count;
+  };
+  EXPECT_EQ(pending(), 0u);
+  ASSERT_EQ(send(server, "hello", 5, 0), 5);
+  ASSERT_TRUE(selectOn(client, true, false, false, kPatienceMs).read);
+  EXPECT_EQ(pending(), 5u);
+  char buffer[8];
+  ASSERT_EQ(recv(client, buffer, 2, 0), 2);
+  EXPECT_EQ(pending(), 3u);
+  ASSERT_EQ(shutdown(server, SD_SEND), 0);
+  ASSERT_EQ(recv(client, buffer, sizeof buffer, 0), 3);
+  ASSERT_TRUE(selectOn(client, true, false, false, kPatienceMs).read);
+  EXPECT_EQ(pending(), 0u);  // readable with nothing pending: the peer's end
+}
+
 TEST_F(WinsockTest, FailuresAreWinsockCodes) {
   SOCKET client, server;
   ASSERT_TRUE(connectedPair(client, server));
