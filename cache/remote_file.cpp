@@ -81,7 +81,13 @@ class PartFile {
   PartFile(const PartFile&) = delete;
   PartFile& operator=(const PartFile&) = delete;
 
-  bool open() { return fopen_s(&stream, name.chars(), "wb") == 0 && stream != nullptr; }
+  // Unbuffered: each chunk is already a large block, and the run-time's small buffer would
+  // only split it in two writes and copy its tail.
+  bool open() {
+    if (fopen_s(&stream, name.chars(), "wb") != 0 || stream == nullptr) return false;
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    return true;
+  }
 
   bool write(const char* bytes, std::size_t count) {
     return std::fwrite(bytes, 1, count, stream) == count;
