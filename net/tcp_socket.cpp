@@ -9,9 +9,11 @@ namespace net {
 
 namespace {
 
-// Below this many pending bytes a wait goes on gathering: a quarter of the request's first
-// receive room, several packets of a slow link, while a fast one has far more waiting.
-constexpr u_long kGatherBytes = 16 * 1024;
+// Between these many pending bytes a wait goes on gathering: up to a quarter of the request's
+// first receive room, several packets of a slow link, while a fast one has far more waiting.
+// Less than a packet is a short answer or its tail, which would only be delayed.
+constexpr u_long kGatherFrom = 1024;
+constexpr u_long kGatherBelow = 16 * 1024;
 
 // Not const: Windows declares select's time limit as a pointer to non-const.
 timeval limitOf(int ms) {
@@ -129,10 +131,10 @@ bool TcpSocket::waitReadable(int ms) {
   if (!FD_ISSET(handle, &readSet)) return false;
   // A slow link wakes this wait for every packet or two. With little pending, the rest of the
   // time is spent gathering, so that one receive takes what would otherwise cost several steps.
-  // Nothing pending on a readable socket means its end: that is taken at once.
+  // Nothing pending on a readable socket means its end, which is taken at once too.
   u_long pending = 0;
   if (ioctlsocket(handle, FIONREAD, &pending) == SOCKET_ERROR) return true;
-  if (pending == 0 || pending >= kGatherBytes) return true;
+  if (pending < kGatherFrom || pending >= kGatherBelow) return true;
   const auto spent =
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
   const long long rest = static_cast<long long>(ms) * 1000 - spent;
