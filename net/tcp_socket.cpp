@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "net/select_limit.h"
 #include "net/wsa_error.h"
 
 namespace net {
@@ -14,14 +15,6 @@ namespace {
 // Less than a packet is a short answer or its tail, which would only be delayed.
 constexpr u_long kGatherFrom = 1024;
 constexpr u_long kGatherBelow = 16 * 1024;
-
-// Not const: Windows declares select's time limit as a pointer to non-const.
-timeval limitOf(int ms) {
-  timeval limit;
-  limit.tv_sec = ms / 1000;
-  limit.tv_usec = (ms % 1000) * 1000;
-  return limit;
-}
 
 }  // namespace
 
@@ -112,7 +105,7 @@ PollResult TcpSocket::poll() {
   FD_ZERO(&exceptSet);
   FD_SET(handle, &writeSet);
   FD_SET(handle, &exceptSet);
-  timeval limit = limitOf(1);
+  timeval limit = selectLimit(1);
   select(0, nullptr, &writeSet, &exceptSet, &limit);
   if (FD_ISSET(handle, &writeSet)) return Writable;
   if (FD_ISSET(handle, &exceptSet)) return Error;
@@ -126,7 +119,7 @@ bool TcpSocket::waitReadable(int ms) {
   fd_set readSet;
   FD_ZERO(&readSet);
   FD_SET(handle, &readSet);
-  timeval limit = limitOf(ms);
+  timeval limit = selectLimit(ms);
   if (select(0, &readSet, nullptr, nullptr, &limit) == SOCKET_ERROR) return false;
   if (!FD_ISSET(handle, &readSet)) return false;
   // A slow link wakes this wait for every packet or two. With little pending, the rest of the

@@ -11,6 +11,7 @@
 #include "platform/os.h"
 #include "tests/support/wine.h"
 #ifndef _WIN32
+#include "net/select_limit.h"
 #include "tests/support/posix/high_descriptor.h"
 #endif
 
@@ -18,13 +19,6 @@ namespace {
 
 // Long enough never to decide a test, short enough to fail instead of hanging for good.
 constexpr int kPatienceMs = 10000;
-
-timeval limitOf(int ms) {
-  timeval limit;
-  limit.tv_sec = ms / 1000;
-  limit.tv_usec = (ms % 1000) * 1000;
-  return limit;
-}
 
 sockaddr_in loopback(unsigned short port) {
   sockaddr_in address = {};
@@ -50,7 +44,7 @@ Readiness selectOn(SOCKET handle, bool read, bool write, bool except, int ms) {
   if (read) FD_SET(handle, &readSet);
   if (write) FD_SET(handle, &writeSet);
   if (except) FD_SET(handle, &exceptSet);
-  timeval limit = limitOf(ms);
+  timeval limit = net::selectLimit(ms);
   const int result = select(0, read ? &readSet : nullptr, write ? &writeSet : nullptr,
                             except ? &exceptSet : nullptr, &limit);
   return {result, inSet(handle, readSet), inSet(handle, writeSet), inSet(handle, exceptSet)};
@@ -362,7 +356,7 @@ TEST_F(WinsockTest, FailuresAreWinsockCodes) {
          fd_set set;
          FD_ZERO(&set);
          FD_SET(closed, &set);
-         timeval limit = limitOf(1);
+         timeval limit = net::selectLimit(1);
          return select(0, &set, nullptr, nullptr, &limit);
        },
        WSAENOTSOCK},
@@ -392,7 +386,7 @@ TEST_F(WinsockTest, FailuresAreWinsockCodes) {
        WSAENOPROTOOPT},
       {"select with no handles",
        [] {
-         timeval limit = limitOf(1);
+         timeval limit = net::selectLimit(1);
          fd_set* none = nullptr;
          return select(0, none, none, none, &limit);
        },

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <utility>
 
+#include "net/select_limit.h"
+
 namespace test_support {
 
 namespace {
@@ -11,13 +13,6 @@ namespace {
 constexpr int kSliceMs = 10;
 // After the blank line of a request, bytes that follow within this time belong to it.
 constexpr int kTrailingMs = 20;
-
-timeval limitOf(int ms) {
-  timeval limit;
-  limit.tv_sec = ms / 1000;
-  limit.tv_usec = (ms % 1000) * 1000;
-  return limit;
-}
 
 bool wouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 
@@ -91,7 +86,7 @@ void ScriptedServer::run() {
     FD_ZERO(&readable);
     FD_SET(listener_, &readable);
     for (size_t i = 0; i < tails_.size() && i + 1 < FD_SETSIZE; ++i) FD_SET(tails_[i], &readable);
-    timeval limit = limitOf(kSliceMs);
+    timeval limit = net::selectLimit(kSliceMs);
     if (select(0, &readable, nullptr, nullptr, &limit) <= 0) continue;
     drainTails(readable);
     if (!FD_ISSET(listener_, &readable)) continue;
@@ -189,7 +184,7 @@ bool ScriptedServer::waitFor(SOCKET handle, bool write, int ms) {
     fd_set set;
     FD_ZERO(&set);
     FD_SET(handle, &set);
-    timeval limit = limitOf(slice);
+    timeval limit = net::selectLimit(slice);
     const int ready = write ? select(0, nullptr, &set, nullptr, &limit)
                             : select(0, &set, nullptr, nullptr, &limit);
     if (ready == SOCKET_ERROR) return false;
