@@ -131,6 +131,21 @@ class FileCache : public ::testing::Test {
     ASSERT_TRUE(writeFile(inData(name + ".entity"), tag));
   }
 
+  // The run in which only the data file is downloaded, whole, and the executable is current.
+  static std::vector<Exchange> dataOnlyScript(const Game& exe, const std::string& tag,
+                                              const std::string& data) {
+    std::vector<Exchange> script = startExchanges(exe.name, kDataName);
+    script.push_back(ScriptedServer::reply(headReply(tag, data.size())));
+    script.push_back(ScriptedServer::reply(getHeaders(data.size()) + data));
+    script.push_back(ScriptedServer::reply(headReply("exe-1", exe.bytes.size())));
+    return script;
+  }
+  static std::string dataOnlyConsole(const Game& exe, const std::string& tag, std::size_t size) {
+    return kMenu + "[NETWORK] checking " + kDataName + "...\n" + "[NETWORK] cache miss for " + tag +
+           "...\n" + downloaded(tag, size) + "[NETWORK] checking " + exe.name + "...\n" +
+           "launching " + exe.name + "...\n" + kMenu + "\nExiting...\n";
+  }
+
   LauncherSandbox sandbox_;
 };
 
@@ -217,21 +232,13 @@ TEST_F(FileCache, SideFileWithALineEndCostsOneDownloadAndIsRewrittenWithout) {
   const std::string data(700, 'd');
   keep(kDataName, data, "dat-1\n");
   keep(exe.name, exe.bytes, "exe-1");
-  std::vector<Exchange> script = startExchanges(exe.name, kDataName);
-  script.push_back(ScriptedServer::reply(headReply("dat-1", data.size())));
-  script.push_back(ScriptedServer::reply(getHeaders(data.size()) + data));
-  script.push_back(ScriptedServer::reply(headReply("exe-1", exe.bytes.size())));
-  ScriptedServer server(script);
+  ScriptedServer server(dataOnlyScript(exe, "dat-1", data));
   ASSERT_TRUE(server.start());
 
   const LauncherRun run = sandbox_.run("1\n\n");
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(afterStartup(run), kMenu + "[NETWORK] checking " + kDataName + "...\n" +
-                                   "[NETWORK] cache miss for dat-1...\n" +
-                                   downloaded("dat-1", data.size()) + "[NETWORK] checking " +
-                                   exe.name + "...\n" + "launching " + exe.name + "...\n" + kMenu +
-                                   "\nExiting...\n");
+  EXPECT_EQ(afterStartup(run), dataOnlyConsole(exe, "dat-1", data.size()));
   EXPECT_EQ(readFile(inData(kDataName + ".entity")), "dat-1");
   EXPECT_EQ(server.requests().size(), 5u);
 }
@@ -245,11 +252,7 @@ TEST_F(FileCache, FiftyMegabytesArriveByteForByte) {
     byte = static_cast<char>(state >> 24);
   }
   keep(exe.name, exe.bytes, "exe-1");
-  std::vector<Exchange> script = startExchanges(exe.name, kDataName);
-  script.push_back(ScriptedServer::reply(headReply("big-1", data.size())));
-  script.push_back(ScriptedServer::reply(getHeaders(data.size()) + data));
-  script.push_back(ScriptedServer::reply(headReply("exe-1", exe.bytes.size())));
-  ScriptedServer server(script);
+  ScriptedServer server(dataOnlyScript(exe, "big-1", data));
   ASSERT_TRUE(server.start());
 
   const LauncherRun run = sandbox_.run("1\n\n");
@@ -262,10 +265,7 @@ TEST_F(FileCache, FiftyMegabytesArriveByteForByte) {
   const std::size_t lines = takeProgressLines(console, "big-1", data.size(),
                                               getHeaders(data.size()).size() + data.size());
   EXPECT_GT(lines, 0u);
-  EXPECT_EQ(console, kMenu + "[NETWORK] checking " + kDataName + "...\n" +
-                         "[NETWORK] cache miss for big-1...\n" + downloaded("big-1", data.size()) +
-                         "[NETWORK] checking " + exe.name + "...\n" + "launching " + exe.name +
-                         "...\n" + kMenu + "\nExiting...\n");
+  EXPECT_EQ(console, dataOnlyConsole(exe, "big-1", data.size()));
 }
 
 // A data file that cannot be validated ends the run before the executable is asked for, and
