@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "net/select_limit.h"
 #include "platform/os.h"
 #include "tests/support/wine.h"
 #ifndef _WIN32
-#include "net/select_limit.h"
 #include "tests/support/posix/high_descriptor.h"
 #endif
 
